@@ -1,0 +1,107 @@
+#include "tests/support/harness.h"
+
+#include <chrono>
+
+void PumpFor(int ms) {
+  DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+  while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;  // the tests look for WM_QUIT themselves
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& condition, int timeoutMs) {
+  DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
+  while (!condition()) {
+    if (static_cast<LONG>(end - GetTickCount()) <= 0) return condition();
+    PumpFor(10);
+  }
+  return true;
+}
+
+namespace {
+
+struct BoxSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
+  auto& search = *reinterpret_cast<BoxSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (pid == search.processId && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w) &&
+      WindowText(w) == "信息：") {
+    search.found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindMessageBox(DWORD processId) {
+  BoxSearch search{processId ? processId : GetCurrentProcessId(), nullptr};
+  EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string MessageBoxText(HWND box) {
+  return WindowText(GetDlgItem(box, 0xFFFF));  // the static control that holds the text
+}
+
+std::string WindowText(HWND w) {
+  char text[4096] = {};
+  // WM_GETTEXT works across processes; GetWindowText does not for other processes' controls.
+  SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                      2000, nullptr);
+  return text;
+}
+
+RECT WindowRect(HWND w) {
+  RECT r = {};
+  GetWindowRect(w, &r);
+  return r;
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> buttons, int delayMs, DWORD processId)
+    : buttons_(std::move(buttons)),
+      delayMs_(delayMs),
+      processId_(processId ? processId : GetCurrentProcessId()),
+      thread_([this] { Run(); }) {}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void MessageBoxAnswerer::Run() {
+  for (int button : buttons_) {
+    HWND box = nullptr;
+    while (!stop_ && !(box = FindMessageBox(processId_))) Sleep(20);
+    if (stop_) return;
+    Sleep(static_cast<DWORD>(delayMs_));
+    texts_.push_back(MessageBoxText(box));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    while (!stop_ && IsWindow(box)) Sleep(10);
+    ++answered_;
+  }
+}
+
+std::vector<std::string> MessageBoxAnswerer::Finish(int timeoutMs) {
+  DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
+  while (answered_ < static_cast<int>(buttons_.size()) &&
+         static_cast<LONG>(end - GetTickCount()) > 0)
+    PumpFor(20);
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  return texts_;
+}
