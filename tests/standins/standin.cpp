@@ -21,7 +21,6 @@
 // and the file that standard output goes to ("-" for none). Texts are UTF-8 written
 // as "x" and hex digits, so every byte is kept.
 #include <windows.h>
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -227,6 +226,47 @@ void say(const std::vector<std::wstring>& args) {
       out(to_utf8(line.get(L"text")) + "\r\n");
 }
 
+// The command line split as C programs and CommandLineToArgvW split it (shell32 is not
+// loaded for it: that would make every start of a stand-in slower).
+std::vector<std::wstring> split_command_line(const wchar_t* p) {
+  std::vector<std::wstring> args;
+  std::wstring a;
+  if (*p == L'"') {  // the program name: quotes only, no escapes
+    for (++p; *p && *p != L'"'; ++p) a += *p;
+    if (*p) ++p;
+  } else {
+    for (; *p && *p != L' ' && *p != L'\t'; ++p) a += *p;
+  }
+  args.push_back(a);
+  for (;;) {
+    while (*p == L' ' || *p == L'\t') ++p;
+    if (!*p) break;
+    a.clear();
+    bool quoted = false;
+    for (; *p && (quoted || (*p != L' ' && *p != L'\t'));) {
+      size_t slashes = 0;
+      while (*p == L'\\') ++slashes, ++p;
+      if (*p == L'"') {
+        a.append(slashes / 2, L'\\');
+        if (slashes % 2) {
+          a += L'"';
+        } else if (quoted && p[1] == L'"') {
+          a += L'"';
+          ++p;
+        } else {
+          quoted = !quoted;
+        }
+        ++p;
+      } else {
+        a.append(slashes, L'\\');
+        if (*p && (quoted || (*p != L' ' && *p != L'\t'))) a += *p++;
+      }
+    }
+    args.push_back(a);
+  }
+  return args;
+}
+
 // --- pass counter ----------------------------------------------------------------
 
 int read_pass() {
@@ -370,10 +410,7 @@ int main() {
   if (g_name.size() > 4 && g_name.compare(g_name.size() - 4, 4, L".exe") == 0)
     g_name.resize(g_name.size() - 4);
 
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::vector<std::wstring> args(argv, argv + argc);
-  LocalFree(argv);
+  std::vector<std::wstring> args = split_command_line(GetCommandLineW());
 
   load_scenario();
   g_pass = read_pass();
