@@ -10,9 +10,19 @@ constexpr UINT kDestroyMessage = WM_APP + 0x3E0;
 // Every form's class procedure: counts the form's running handlers around its own
 // procedure, so that a destroy asked for inside a handler waits until that handler ends,
 // even when the handler runs a nested message loop (a message box) after asking.
+//
+// What CreateForm hands to the new window: the window owns the state once it has it.
+struct Adoption {
+  Form* state;
+  bool adopted;
+};
+
 LRESULT CALLBACK FormDispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE)
-    SetPropA(w, kFormProperty, reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+  if (msg == WM_NCCREATE) {
+    auto* adoption = static_cast<Adoption*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+    SetPropA(w, kFormProperty, adoption->state);
+    adoption->adopted = true;
+  }
   Form* state = FormOf(w);
   if (!state) return DefWindowProcA(w, msg, wp, lp);
   ++state->depth;
@@ -118,11 +128,12 @@ HWND CreateForm(const FormDesc& desc, HWND owner, std::unique_ptr<Form> state) {
   state->procedure = desc.procedure;
   int left = (GetSystemMetrics(SM_CXSCREEN) - desc.width) / 2;
   int top = (GetSystemMetrics(SM_CYSCREEN) - desc.height) / 2;
+  Adoption adoption{state.get(), false};
   HWND form =
       CreateWindowExA(desc.exStyle, desc.windowClass, desc.title, desc.style, left, top, desc.width,
-                      desc.height, owner, nullptr, GetModuleHandleA(nullptr), state.get());
+                      desc.height, owner, nullptr, GetModuleHandleA(nullptr), &adoption);
+  if (adoption.adopted) state.release();  // from WM_NCCREATE on, the window owns its state
   if (!form) return nullptr;
-  state.release();  // the form owns its state from WM_NCCREATE on
   CreateControls(form, *FormOf(form), desc);
   if (desc.created) desc.created(form);
   if (IsWindow(form) && !FormOf(form)->closing) ShowWindow(form, SW_SHOW);
