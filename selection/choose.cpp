@@ -24,6 +24,14 @@ Text FilterPairs(const char* filter) {
   return pairs;
 }
 
+// The folder of a chosen path whose name starts at nameOffset, without the separator
+// (a drive's root keeps its backslash).
+Text FolderOf(const char* path, WORD nameOffset) {
+  Text folder(path, nameOffset);
+  if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
 UINT_PTR CALLBACK DialogHook(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 void ShowChosen(const char* path) {
@@ -49,6 +57,10 @@ void OnChooseClicked(HWND mainWindow) {
               OFN_FILEMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
   ofn.lpfnHook = DialogHook;
   if (GetOpenFileNameA(&ofn) != TRUE) return;  // cancelled: nothing changes
+  // The chosen file's folder becomes the current directory, as the dialog's switches ask;
+  // not every dialog does this itself.
+  if (!(ofn.Flags & OFN_NOCHANGEDIR))
+    SetCurrentDirectoryA(FolderOf(file, ofn.nFileOffset).c_str());
   g_firmwarePath = file;
   ShowChosen(g_firmwarePath.c_str());
 }

@@ -54,6 +54,9 @@ DropReceiver* DropReceiver::Copy() const { return new DropReceiver(*this); }
 
 void DropReceiver::Attach(HWND window, PathCallback callback) {
   if (binding_) return;  // already attached: the window is never subclassed twice
+  // The window property binds one receiver per window; a second one on the same window
+  // would find itself as its own previous procedure and recurse, so it stays detached.
+  if (GetPropA(window, kReceiverProperty)) return;
   window_ = window;
   callback_ = reinterpret_cast<intptr_t>(callback);
   SetPropA(window, kReceiverProperty, this);
@@ -67,10 +70,13 @@ void DropReceiver::Attach(HWND window, PathCallback callback) {
 }
 
 void DropReceiver::Detach() {
+  // Only while attached: a second detach would otherwise put back a procedure that a
+  // later subclass has replaced since.
+  if (!binding_) return;
   // At program exit the window is usually gone already; these calls then fail harmlessly.
-  if (previous_) SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+  SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
   DragAcceptFiles(window_, FALSE);
-  if (binding_ && IsWindow(window_)) RemovePropA(window_, kReceiverProperty);
+  if (IsWindow(window_)) RemovePropA(window_, kReceiverProperty);
   binding_ = nullptr;
 }
 
@@ -82,7 +88,9 @@ LRESULT DropReceiver::WindowProcedure(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   auto callback = reinterpret_cast<PathCallback>(callback_);
   for (UINT i = 0; i < count; ++i) {
     buffer[999] = '\0';
-    DragQueryFileA(drop, i, &buffer[0], 1000);  // at most 999 bytes and the NUL
+    // At most 999 bytes and the NUL. An index that yields no path leaves the buffer as
+    // it was (an empty drop can still be counted as one item), so it is not handed on.
+    if (DragQueryFileA(drop, i, &buffer[0], 1000) == 0) continue;
     DropSplitCharacter(&buffer[0]);
     if (callback) callback(buffer.c_str());
   }
