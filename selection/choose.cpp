@@ -59,8 +59,7 @@ void OnChooseClicked(HWND mainWindow) {
   if (GetOpenFileNameA(&ofn) != TRUE) return;  // cancelled: nothing changes
   // The chosen file's folder becomes the current directory, as the dialog's switches ask;
   // not every dialog does this itself.
-  if (!(ofn.Flags & OFN_NOCHANGEDIR))
-    SetCurrentDirectoryA(FolderOf(file, ofn.nFileOffset).c_str());
+  if (!(ofn.Flags & OFN_NOCHANGEDIR)) SetCurrentDirectoryA(FolderOf(file, ofn.nFileOffset).c_str());
   g_firmwarePath = file;
   ShowChosen(g_firmwarePath.c_str());
 }

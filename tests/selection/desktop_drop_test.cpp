@@ -2,7 +2,6 @@
 // drops a file on the main window through Wine's XDND support, as a file manager would,
 // and the path arrives in the path box through the real drop handle of the shell.
 #include <gtest/gtest.h>
-
 #include <string>
 
 #include "app/globals.h"
@@ -55,8 +54,8 @@ bool StartDrag(const std::string& source, const std::string& result, HWND window
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
     return false;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

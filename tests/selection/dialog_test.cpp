@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include <commdlg.h>
+
 #include <dlgs.h>
 #include <gtest/gtest.h>
-
 #include <string>
 #include <thread>
 
@@ -20,11 +20,10 @@ namespace {
 // What the helper thread saw of one opening of the dialog.
 struct DialogVisit {
   bool found = false;
-  std::string nameField;   // when it opened
-  std::string folder;      // the folder it opened in
-  std::string fileType;    // the file-type combo's text
-  bool stayedOpen = false; // Open was pressed but the dialog did not close
-  bool warned = false;     // ... and it showed a box of its own
+  std::string nameField;    // when it opened
+  std::string folder;       // the folder it opened in
+  std::string fileType;     // the file-type combo's text
+  bool stayedOpen = false;  // Open was pressed but the dialog did not close
 };
 
 struct WindowSearch {
@@ -101,8 +100,7 @@ DialogVisit RunChooseDialog(HWND main, const char* name) {
     Press(dialog, IDOK);
     if (WaitGone(dialog, 2000)) return;
     visit.stayedOpen = true;
-    if (HWND warning = OwnedDialog(dialog)) {
-      visit.warned = true;
+    if (HWND warning = OwnedDialog(dialog)) {  // the dialog's own complaint
       Press(warning, IDOK);
       WaitGone(warning, 2000);
     }

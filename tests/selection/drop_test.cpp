@@ -1,7 +1,6 @@
 // Drops onto the real main window: real drop handles sent as WM_DROPFILES, the HEX check
 // of each dropped path, and the message boxes answered for real.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -15,9 +14,9 @@ namespace {
 struct DropCase {
   const char* name;
   std::vector<std::string> paths;
-  std::string pathBox;                    // afterwards
-  std::vector<std::string> messages;      // the boxes shown, in order
-  std::vector<std::string> boxWhileShown; // the path box while each box was up
+  std::string pathBox;                     // afterwards
+  std::vector<std::string> messages;       // the boxes shown, in order
+  std::vector<std::string> boxWhileShown;  // the path box while each box was up
   bool flashEnabled;
 };
 

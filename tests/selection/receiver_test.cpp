@@ -2,7 +2,6 @@
 // already in place: what reaches the callback, what reaches the previous procedure, and
 // what attach, a second attach and detach leave behind.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -22,10 +21,10 @@ struct Call {
   }
 };
 
-std::vector<Call> seen;               // what reached the test's own procedure
-std::vector<std::string> received;    // what reached the callback
-std::vector<std::string> receivedToo; // ... the second callback
-WNDPROC original = nullptr;           // the class procedure under the test's own
+std::vector<Call> seen;                // what reached the test's own procedure
+std::vector<std::string> received;     // what reached the callback
+std::vector<std::string> receivedToo;  // ... the second callback
+WNDPROC original = nullptr;            // the class procedure under the test's own
 
 constexpr UINT kPing = WM_APP + 7;
 // Full-width values: a receiver that cut them to 32 bits would be caught.
@@ -57,7 +56,9 @@ int RecordPathToo(const char* path) {
   return 0;
 }
 
-WNDPROC ProcedureOf(HWND w) { return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(w, GWLP_WNDPROC)); }
+WNDPROC ProcedureOf(HWND w) {
+  return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(w, GWLP_WNDPROC));
+}
 bool AcceptsFiles(HWND w) { return (GetWindowLongPtrA(w, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
 
 // Valid GBK throughout: no lead byte without its trail byte.
@@ -173,7 +174,8 @@ TEST_F(Receiver, EachItemReachesTheCallbackInOrder) {
       {"zero items", {}, {}},
       {"999 bytes kept whole", {exact}, {exact}},
       {"longer: cut after 999 bytes", {evenCut}, {evenCut.substr(0, 999)}},
-      {"longer: a character the cut would split is left out", {splitCut},
+      {"longer: a character the cut would split is left out",
+       {splitCut},
        {splitCut.substr(0, 998)}},
       {"a short path after a long one sees only itself",
        {splitCut, "C:\\s.hex", evenCut, "C:\\t"},
@@ -193,8 +195,8 @@ TEST_F(Receiver, EachItemReachesTheCallbackInOrder) {
 }
 
 TEST_F(Receiver, SecondAttachChangesNothing) {
-  HWND other = CreateWindowExA(0, "SelectionTestWindow", "other", WS_OVERLAPPEDWINDOW, 0, 0, 50,
-                               50, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND other = CreateWindowExA(0, "SelectionTestWindow", "other", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_TRUE(other);
   WNDPROC othersOwn = ProcedureOf(other);
   DropReceiver receiver;

@@ -1,8 +1,7 @@
 #include "tests/selection/selection_fixture.h"
 
-#include <shlobj.h>
-
 #include <cstring>
+#include <shlobj.h>
 
 #include "app/entry.h"
 #include "app/globals.h"
@@ -65,13 +64,11 @@ void MainWindowTest::TearDown() {
 }
 
 std::vector<std::string> MainWindowTest::Drop(const std::vector<std::string>& paths,
-                                              std::vector<std::string>* pathBoxWhileShown,
-                                              LRESULT* result) {
+                                              std::vector<std::string>* pathBoxWhileShown) {
   HWND box = pathBox_;
   BoxWatcher watcher([box] { return WindowText(box); });
-  LRESULT r = SendMessageA(main_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
+  SendMessageA(main_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
   watcher.Stop();
-  if (result) *result = r;
   if (pathBoxWhileShown) *pathBoxWhileShown = watcher.looks;
   return watcher.texts;
 }

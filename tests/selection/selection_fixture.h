@@ -3,6 +3,7 @@
 // main window created the way the entry routine creates it, and a message-box answerer
 // that also looks at the main window while the box is up.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <atomic>
@@ -40,8 +41,7 @@ class MainWindowTest : public ::testing::Test {
   // Returns the texts of those boxes; each entry of pathBoxWhileShown (if given) is the
   // path box's text while the matching box was up.
   std::vector<std::string> Drop(const std::vector<std::string>& paths,
-                                std::vector<std::string>* pathBoxWhileShown = nullptr,
-                                LRESULT* result = nullptr);
+                                std::vector<std::string>* pathBoxWhileShown = nullptr);
 
   std::string PathBox() const;
   bool FlashEnabled() const { return IsWindowEnabled(flash_) != FALSE; }

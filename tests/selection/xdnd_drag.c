@@ -5,8 +5,8 @@
  *
  * The target is the X window WINDOW (a number; 0: the XDND-aware window under the point),
  * and the point is where the pointer is said to be, in root coordinates. The outcome goes to
- * RESULT_FILE, one line: "finished", "refused", "timeout" or "error: ..." (a Windows
- * program that starts this one cannot wait for it or read its exit code). */
+ * RESULT_FILE, one line: "finished", "refused", "timeout" or "error: ..." (under Wine, a
+ * Windows program that starts this one can neither wait for it nor read its exit code). */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <stdio.h>
@@ -50,7 +50,8 @@ static Window aware_window_at(int x, int y) {
       unsigned long n, left;
       unsigned char* data = NULL;
       if (XGetWindowProperty(dpy, w, aAware, 0, 1, False, AnyPropertyType, &type, &format, &n,
-                             &left, &data) == Success && data) {
+                             &left, &data) == Success &&
+          data) {
         XFree(data);
         if (n) return w;
       }
