@@ -320,6 +320,8 @@ class Hex2binTest(unittest.TestCase):
             ("segment base replaces linear base",
              [rec(4, 0, b"\x00\x02"), rec(0, 0x0000, b"\x01"), rec(2, 0, b"\x1F\xFF"),
               rec(0, 0x000E, b"\x02"), EOF], b"\x02\xFF\x01"),
+            ("UTF-8 mark before the first record",
+             ["\ufeff" + rec(0, 0, b"\x01"), EOF], b"\x01"),
         ]
         for label, lines, image in cases:
             with self.subTest(case=label):

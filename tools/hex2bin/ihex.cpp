@@ -6,10 +6,11 @@
 namespace hex2bin {
 namespace {
 
+// One data record: size bytes of the shared pool, from start on.
 struct Chunk {
   uint64_t address;
   int line;
-  std::vector<uint8_t> data;
+  size_t start, size;
 };
 
 int HexValue(char c) {
@@ -37,10 +38,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\x1a';
 
 bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexError* error) {
   std::vector<Chunk> chunks;
+  std::vector<uint8_t> pool;
   uint64_t base = 0;  // from the last 02 or 04 record
   bool ended = false;
   int line = 0;
-  size_t pos = 0;
+  size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a UTF-8 mark, as Notepad writes
   while (pos < text.size() && !ended) {
     size_t eol = text.find('\n', pos);
     if (eol == std::string::npos) eol = text.size();
@@ -105,7 +107,10 @@ bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexErr
         uint64_t address = base + offset;
         if (address + count > 0x100000000ull)
           return Fail(error, line, "data beyond the 4 GiB address space");
-        if (count) chunks.push_back({address, line, std::vector<uint8_t>(data, data + count)});
+        if (count) {
+          chunks.push_back({address, line, pool.size(), count});
+          pool.insert(pool.end(), data, data + count);
+        }
         break;
       }
       case 0x01:
@@ -135,9 +140,9 @@ bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexErr
   auto low = std::min_element(chunks.begin(), chunks.end(),
                               [](const Chunk& a, const Chunk& b) { return a.address < b.address; });
   auto high = std::max_element(chunks.begin(), chunks.end(), [](const Chunk& a, const Chunk& b) {
-    return a.address + a.data.size() < b.address + b.data.size();
+    return a.address + a.size < b.address + b.size;
   });
-  uint64_t first = low->address, last = high->address + high->data.size();
+  uint64_t first = low->address, last = high->address + high->size;
   if (last - first > maxSize)
     return Fail(error, high->line,
                 "image from " + Hex(first, 8) + " (line " + std::to_string(low->line) + ") to " +
@@ -148,18 +153,19 @@ bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexErr
   for (size_t c = 0; c < chunks.size(); ++c) {
     const Chunk& chunk = chunks[c];
     size_t at = chunk.address - first;
-    for (size_t i = 0; i < chunk.data.size(); ++i) {
-      if (filled[at + i] && bytes[at + i] != chunk.data[i]) {
+    const uint8_t* data = pool.data() + chunk.start;
+    for (size_t i = 0; i < chunk.size; ++i) {
+      if (filled[at + i] && bytes[at + i] != data[i]) {
         uint64_t address = chunk.address + i;
         int earlier = 0;
         for (size_t k = 0; k < c; ++k)
-          if (chunks[k].address <= address && address < chunks[k].address + chunks[k].data.size())
+          if (chunks[k].address <= address && address < chunks[k].address + chunks[k].size)
             earlier = chunks[k].line;
         return Fail(error, chunk.line,
                     "data at " + Hex(address, 8) + " differ from the data line " +
                         std::to_string(earlier) + " gave for that address");
       }
-      bytes[at + i] = chunk.data[i];
+      bytes[at + i] = data[i];
       filled[at + i] = true;
     }
   }
