@@ -1,6 +1,7 @@
 #include "tests/support/harness.h"
 
 #include <chrono>
+#include <map>
 
 void PumpFor(int ms) {
   DWORD end = GetTickCount() + static_cast<DWORD>(ms);
@@ -71,9 +72,21 @@ RECT WindowRect(HWND w) {
   return r;
 }
 
+namespace {
+
+std::vector<BoxAnswer> SameDelay(const std::vector<int>& buttons, int delayMs) {
+  std::vector<BoxAnswer> answers;
+  for (int button : buttons) answers.push_back({button, delayMs, nullptr});
+  return answers;
+}
+
+}  // namespace
+
 MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> buttons, int delayMs, DWORD processId)
-    : buttons_(std::move(buttons)),
-      delayMs_(delayMs),
+    : MessageBoxAnswerer(SameDelay(buttons, delayMs), processId, 0) {}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<BoxAnswer> answers, DWORD processId, int)
+    : answers_(std::move(answers)),
       processId_(processId ? processId : GetCurrentProcessId()),
       thread_([this] { Run(); }) {}
 
@@ -83,11 +96,13 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
 }
 
 void MessageBoxAnswerer::Run() {
-  for (int button : buttons_) {
+  for (const BoxAnswer& answer : answers_) {
+    int button = answer.button;
     HWND box = nullptr;
     while (!stop_ && !(box = FindMessageBox(processId_))) Sleep(20);
     if (stop_) return;
-    Sleep(static_cast<DWORD>(delayMs_));
+    if (answer.observe) answer.observe(box);
+    Sleep(static_cast<DWORD>(answer.delayMs));
     texts_.push_back(MessageBoxText(box));
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -98,10 +113,34 @@ void MessageBoxAnswerer::Run() {
 
 std::vector<std::string> MessageBoxAnswerer::Finish(int timeoutMs) {
   DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
-  while (answered_ < static_cast<int>(buttons_.size()) &&
+  while (answered_ < static_cast<int>(answers_.size()) &&
          static_cast<LONG>(end - GetTickCount()) > 0)
     PumpFor(20);
   stop_ = true;
   if (thread_.joinable()) thread_.join();
   return texts_;
+}
+
+namespace {
+
+std::map<UINT_PTR, std::function<void()>>& PendingRuns() {
+  static std::map<UINT_PTR, std::function<void()>> runs;
+  return runs;
+}
+
+void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  auto& runs = PendingRuns();
+  auto found = runs.find(id);
+  if (found == runs.end()) return;
+  std::function<void()> function = std::move(found->second);
+  runs.erase(found);
+  function();
+}
+
+}  // namespace
+
+void RunInLoop(std::function<void()> function, int delayMs) {
+  UINT_PTR id = SetTimer(nullptr, 0, static_cast<UINT>(delayMs > 0 ? delayMs : 1), RunPending);
+  if (id) PendingRuns()[id] = std::move(function);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // Runs the thread's messages for about ms milliseconds.
@@ -14,21 +15,34 @@ void PumpFor(int ms);
 // Pumps messages until the condition holds or the time is up; returns the condition.
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
+// One box to answer: the button, how long to leave the box open first, and an optional
+// look at the program while the box is open (run on the answering thread before the wait).
+struct BoxAnswer {
+  int button;
+  int delayMs;
+  std::function<void(HWND box)> observe;
+};
+
 // Waits on another thread for the program's message boxes (caption "信息：") and answers
 // them in order with the given buttons (IDOK, IDYES, IDNO ...), recording each text, so
 // that the program's own modal loops run for real.
 class MessageBoxAnswerer {
  public:
   explicit MessageBoxAnswerer(std::vector<int> buttons, int delayMs = 0, DWORD processId = 0);
+  // Each box with its own delay and look; a named maker, so that a braced list of buttons
+  // still means the constructor above.
+  static MessageBoxAnswerer Scripted(std::vector<BoxAnswer> answers, DWORD processId = 0) {
+    return MessageBoxAnswerer(std::move(answers), processId, 0);
+  }
   ~MessageBoxAnswerer();
   // Waits until every box has been answered (or the time is up); the texts seen so far.
   std::vector<std::string> Finish(int timeoutMs = 10000);
   int answered() const { return answered_; }
 
  private:
+  MessageBoxAnswerer(std::vector<BoxAnswer> answers, DWORD processId, int);
   void Run();
-  std::vector<int> buttons_;
-  int delayMs_;
+  std::vector<BoxAnswer> answers_;
   DWORD processId_;
   std::vector<std::string> texts_;
   std::atomic<int> answered_{0};
@@ -42,3 +56,7 @@ std::string MessageBoxText(HWND box);
 
 std::string WindowText(HWND w);
 RECT WindowRect(HWND w);
+
+// Runs the function once on this thread after about delayMs, inside whichever message
+// loop is running then (a modal window's or a message box's).
+void RunInLoop(std::function<void()> function, int delayMs = 0);
