@@ -1,7 +1,7 @@
 // The instance-ID matcher of devcon find, against a table of IDs of the kind Windows gives.
-#include <gtest/gtest.h>
-
 #include "tools/devcon/match.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -5,9 +5,9 @@
 // its instance ID; no match gives the single line "No matching devices found.". Errors go
 // to standard error only, so that the script never takes an error text for a device.
 #include <windows.h>
-#include <setupapi.h>
 
 #include <cstdio>
+#include <setupapi.h>
 #include <string>
 #include <vector>
 
@@ -47,8 +47,8 @@ std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA* info) {
 
 // The friendly name when the device has one, else its description; "" when neither.
 std::string Description(HDEVINFO set, SP_DEVINFO_DATA* info) {
-  for (DWORD property : {static_cast<DWORD>(SPDRP_FRIENDLYNAME),
-                         static_cast<DWORD>(SPDRP_DEVICEDESC)}) {
+  for (DWORD property :
+       {static_cast<DWORD>(SPDRP_FRIENDLYNAME), static_cast<DWORD>(SPDRP_DEVICEDESC)}) {
     std::vector<BYTE> buf(512);
     DWORD type = 0, needed = 0;
     BOOL ok = SetupDiGetDeviceRegistryPropertyA(set, info, property, &type, buf.data(),

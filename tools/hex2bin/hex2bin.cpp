@@ -14,7 +14,7 @@ int _dowildcard = 0;
 
 namespace {
 
-const size_t kMaxImage = 16u << 20;   // more is no firmware, but a stray address
+const size_t kMaxImage = 16u << 20;  // more is no firmware, but a stray address
 const DWORD kMaxInput = 128u << 20;  // text of a full 16 MiB image, with room to spare
 
 const char kUsage[] =
@@ -57,9 +57,9 @@ std::string FolderOf(const std::string& path) {
 std::string LastError() {
   DWORD code = GetLastError();
   char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string s = text ? text : "";
   if (text) LocalFree(text);
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
@@ -102,8 +102,8 @@ bool WriteImage(const std::string& target, const std::vector<uint8_t>& bytes, st
     *why = "cannot create a temporary file beside it: " + LastError();
     return false;
   }
-  HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h =
+      CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   bool ok = h != INVALID_HANDLE_VALUE;
   if (ok) {
     DWORD put = 0;

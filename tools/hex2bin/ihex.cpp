@@ -72,8 +72,8 @@ bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexErr
     }
     if (digits % 2) return Fail(error, line, "odd number of hex digits");
     for (size_t i = 0; i < digits; i += 2)
-      rec.push_back(static_cast<uint8_t>(HexValue(text[begin + 1 + i]) * 16 +
-                                         HexValue(text[begin + 2 + i])));
+      rec.push_back(
+          static_cast<uint8_t>(HexValue(text[begin + 1 + i]) * 16 + HexValue(text[begin + 2 + i])));
     if (rec.size() < 5) return Fail(error, line, "record too short");
     size_t count = rec[0];
     if (rec.size() < count + 5)
@@ -88,9 +88,9 @@ bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexErr
     for (size_t i = 0; i + 1 < rec.size(); ++i) sum += rec[i];
     uint8_t expected = static_cast<uint8_t>(0x100 - (sum & 0xFF));
     if (rec.back() != expected)
-      return Fail(error, line,
-                  "bad checksum: record has " + Hex(rec.back(), 2) + ", contents give " +
-                      Hex(expected, 2));
+      return Fail(
+          error, line,
+          "bad checksum: record has " + Hex(rec.back(), 2) + ", contents give " + Hex(expected, 2));
 
     unsigned offset = rec[1] * 256u + rec[2];
     uint8_t type = rec[3];
@@ -98,8 +98,8 @@ bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexErr
     auto needCount = [&](size_t n) {
       if (count == n) return true;
       Fail(error, line,
-           "record type " + Hex(type, 2) + " needs " + std::to_string(n) +
-               " data bytes, has " + std::to_string(count));
+           "record type " + Hex(type, 2) + " needs " + std::to_string(n) + " data bytes, has " +
+               std::to_string(count));
       return false;
     };
     switch (type) {
@@ -129,8 +129,7 @@ bool ParseIntelHex(const std::string& text, size_t maxSize, Image* image, HexErr
       case 0x05:
         if (!needCount(4)) return false;
         break;
-      default:
-        return Fail(error, line, "unknown record type " + Hex(type, 2));
+      default: return Fail(error, line, "unknown record type " + Hex(type, 2));
     }
   }
   if (!ended) return Fail(error, line, "file ends without an end-of-file record (type 01)");
