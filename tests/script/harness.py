@@ -169,7 +169,8 @@ class Result:
         self.tag = tag
         self.s = s
         self.root = root
-        self.bin = root / "Quelvar 工具" / "bin"
+        # Where the program is installed: blanks, GBK and parentheses, as in "Program Files (x86)".
+        self.bin = root / "Quelvar 工具 (x86)" / "bin"
         self.start = PREFIX / "drive_c" / "quelvar-script-runs" / tag
         self.fw_unix = root / s.folder / (s.name + s.ext)
         self.fw = win(self.fw_unix) if s.path is None else s.path
@@ -256,19 +257,31 @@ def prepare(tag, s: Scenario) -> Result:
     return r
 
 
-def run(tag, s: Scenario, timeout=90) -> Result:
+def start_wine(args, cwd, out, err, timeout, stdin=None):
+    """Runs a Windows program and returns its exit code, or "timeout". Its output goes to
+    files, not pipes: a wineserver that this start happens to launch keeps the handles it
+    inherited open long after the program has ended."""
+    if stdin is not None:
+        Path(str(out) + ".in").write_bytes(stdin)
+    with open(out, "wb") as o, open(err, "wb") as e, \
+            open(str(out) + ".in" if stdin is not None else os.devnull, "rb") as i:
+        proc = subprocess.Popen([str(WINE_RUN), *map(str, args)], cwd=cwd, stdin=i,
+                                stdout=o, stderr=e, start_new_session=True)
+        try:
+            return proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            return "timeout"
+
+
+def run(tag, s: Scenario, timeout=120) -> Result:
     r = prepare(tag, s)
-    proc = subprocess.Popen([str(WINE_RUN), str(CMD), "/c", win(r.bin / "Quelvar-reflash.bat")],
-                            cwd=r.start, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, start_new_session=True)
-    try:
-        r.stdout, r.stderr = proc.communicate(timeout=timeout)
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        r.stdout, r.stderr = proc.communicate()
-        r.code = "timeout"
-    else:
-        r.code = proc.returncode
+    out, err = r.root / "stdout.txt", r.root / "stderr.txt"
+    # "call": cmd /c strips the quotes from a path that holds parentheses (the shell starts
+    # a script with another pair of quotes around it, which cannot be passed through Wine).
+    r.code = start_wine([CMD, "/c", "call", win(r.bin / "Quelvar-reflash.bat")], r.start, out, err, timeout)
+    r.stdout, r.stderr = out.read_bytes(), err.read_bytes()
     log = r.bin / "standin-log.txt"
     if log.exists():
         r.calls = [Call.parse(ln) for ln in log.read_text(encoding="utf-8").splitlines() if ln]
@@ -290,8 +303,8 @@ def pause_prompt() -> str:
             d = RUNS / "pause-prompt"
             d.mkdir(parents=True, exist_ok=True)
             (d / "p.bat").write_bytes(b"@echo off\r\npause\r\n")
-            out = subprocess.run([str(WINE_RUN), str(CMD), "/c", win(d / "p.bat")], cwd=d,
-                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=60).stdout
+            start_wine([CMD, "/c", win(d / "p.bat")], d, d / "out.txt", d / "err.txt", 60)
+            out = (d / "out.txt").read_bytes()
             _prompt = out.decode("gbk").strip()
             assert _prompt, "pause printed nothing"
     return _prompt

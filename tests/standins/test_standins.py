@@ -1,15 +1,13 @@
 #!/usr/bin/env python3
 """The stand-ins behave as the reflash script relies on the real tools to behave, and
 log every call exactly. Each case starts a stand-in under Wine, without the script."""
-import os
 import shutil
-import subprocess
 import sys
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "script"))
-from harness import RUNS, STANDIN, WINE_RUN, Call, device, exit_rule, port, say, win  # noqa: E402
+from harness import CMD, RUNS, STANDIN, Call, device, exit_rule, port, say, start_wine, win  # noqa: E402
 
 
 class Folder:
@@ -29,9 +27,9 @@ class Folder:
         return exe
 
     def run(self, name, *args, stdin=None):
-        p = subprocess.run([str(WINE_RUN), str(self.tool(name)), *args], cwd=self.dir, input=stdin,
-                           capture_output=True, timeout=60)
-        return p.returncode, p.stdout.decode("utf-8").replace("\r\n", "\n")
+        out = self.dir / "out.txt"
+        code = start_wine([self.tool(name), *args], self.dir, out, self.dir / "err.txt", 60, stdin)
+        return code, out.read_bytes().decode("utf-8").replace("\r\n", "\n")
 
     def calls(self):
         log = self.dir / "standin-log.txt"
@@ -81,11 +79,9 @@ class Sleep(unittest.TestCase):
         f = Folder("sleep", "stop pass=2")
         f.tool("sleep")
         (f.dir / "s.bat").write_bytes(b"@echo off\r\nsleep 100\r\necho one\r\nsleep 100\r\necho two\r\n")
-        cmd = Path(os.environ.get("QUELVAR_CMD", Path(__file__).resolve().parents[2] / "build/deps/cmd10/cmd.exe"))
-        p = subprocess.run([str(WINE_RUN), str(cmd), "/c", win(f.dir / "s.bat")], cwd=f.dir,
-                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
-        self.assertEqual(p.returncode, 99)
-        self.assertEqual(p.stdout.split(), [b"one"])
+        code = start_wine([CMD, "/c", win(f.dir / "s.bat")], f.dir, f.dir / "out.txt", f.dir / "err.txt", 60)
+        self.assertEqual(code, 99)
+        self.assertEqual((f.dir / "out.txt").read_bytes().split(), [b"one"])
         self.assertEqual([(c.name, c.pass_, c.args) for c in f.calls()], [("sleep", 1, ["100"]), ("sleep", 2, ["100"])])
 
 
