@@ -14,7 +14,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64
   xvfb x11-utils xdotool xclip imagemagick fonts-wqy-microhei
-  locales unzip zip googletest
+  locales unzip zip googletest libx11-dev
 )
 
 missing_packages() {
@@ -89,7 +89,8 @@ build_libpng i686-w64-mingw32 "$deps/libpng"
 
 # --- the command processor of Wine 10: it runs the reflash script faithfully --
 # Only this one file is taken from the newer suite; nothing from it is installed.
-cmd10="$deps/cmd10/cmd.exe"
+# Stored under another name: Wine runs its own builtin instead of any file named cmd.exe.
+cmd10="$deps/cmd10/cmd10.exe"
 if [ ! -f "$cmd10" ]; then
   log "fetching the Wine 10 command processor"
   alt="$deps/apt-trixie"

@@ -31,7 +31,7 @@ def env_path(name, default=None):
     return Path(default)
 
 
-CMD = env_path("QUELVAR_CMD", TOP / "build/deps/cmd10/cmd.exe")
+CMD = env_path("QUELVAR_CMD", TOP / "build/deps/cmd10/cmd10.exe")
 STANDIN = env_path("QUELVAR_STANDIN")
 WINE_RUN = env_path("QUELVAR_WINE_RUN", TOP / "scripts/wine-run")
 TEMPLATE = env_path("QUELVAR_TEMPLATE", TOP / "resources/reflash.bat.txt")
