@@ -38,7 +38,28 @@ void CloseLeftovers() {
 
 }  // namespace
 
+Watchdog::Watchdog(int timeoutMs)
+    : thread_([this, timeoutMs] {
+        for (DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
+             static_cast<LONG>(end - GetTickCount()) > 0;)
+          if (stop_) return;
+          else Sleep(50);
+        fired_ = true;
+        while (!stop_) {
+          if (HWND box = FindMessageBox()) PostMessageA(box, WM_COMMAND, IDOK, 0);
+          for (const char* cls : {kGuideWindowClass, kJokeWindowClass})
+            if (HWND w = FindWindowA(cls, nullptr)) PostMessageA(w, WM_CLOSE, 0, 0);
+          Sleep(200);
+        }
+      }) {}
+
+Watchdog::~Watchdog() {
+  stop_ = true;
+  thread_.join();
+}
+
 void ExtrasTest::SetUp() {
+  watchdog_ = std::make_unique<Watchdog>(90000);
   EnsureProgram();
   HWND main = MainWindow();
   ASSERT_TRUE(main);
@@ -49,6 +70,8 @@ void ExtrasTest::SetUp() {
 }
 
 void ExtrasTest::TearDown() {
+  EXPECT_FALSE(watchdog_->fired()) << "a modal loop did not end: the watchdog closed it";
+  watchdog_.reset();
   CloseLeftovers();
   PumpFor(20);
 }

@@ -5,16 +5,36 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+// Ends a test that hangs in a modal loop: once the time is up it answers every open
+// message box and closes the guide and joke windows, over and over, until it is destroyed.
+class Watchdog {
+ public:
+  explicit Watchdog(int timeoutMs);
+  ~Watchdog();
+  bool fired() const { return fired_; }
+
+ private:
+  std::atomic<bool> fired_{false}, stop_{false};
+  std::thread thread_;
+};
+
 // The runtime, the drop receiver and the main window, made once; each test starts with
-// the main window shown and enabled and no modal window open.
+// the main window shown and enabled and no modal window open, and fails rather than
+// hangs when a modal loop never ends.
 class ExtrasTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+
+ private:
+  std::unique_ptr<Watchdog> watchdog_;
 };
 
 // Runs the function inside the running message loop once the window is shown and no
