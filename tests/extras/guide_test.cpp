@@ -31,6 +31,7 @@ HWND GuideControl(int id) { return GetDlgItem(GuideWindow(), id); }
 // What the answering thread saw while the one-time message was open.
 struct FirstBoxView {
   bool guideExists = false, guideVisible = true, mainVisible = true;
+  SIZE picture{};
 };
 
 BoxAnswer AnswerFirstBox(FirstBoxView* view) {
@@ -39,6 +40,7 @@ BoxAnswer AnswerFirstBox(FirstBoxView* view) {
             view->guideExists = guide != nullptr;
             view->guideVisible = guide && IsWindowVisible(guide);
             view->mainVisible = IsWindowVisible(MainWindow());
+            view->picture = PictureSize(GetDlgItem(guide, guide::图片框1));
           }};
 }
 
@@ -145,8 +147,10 @@ TEST_F(Guide, DriverButtonShowsTheGuideWithItsPictureUntilYes) {
 
   EXPECT_EQ(answers.Finish(),
             (std::vector<std::string>{kFirstTime, kCloseQuestion, kCloseQuestion}));
-  // The one-time message comes from the created event: the window exists, nothing shows.
+  // The one-time message comes from the created event, after the picture is in place and
+  // the main window hidden: the guide exists, and nothing shows.
   EXPECT_TRUE(first.guideExists);
+  EXPECT_EQ(first.picture.cx, 712);
   EXPECT_FALSE(first.guideVisible);
   EXPECT_FALSE(first.mainVisible);
 
