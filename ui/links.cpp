@@ -26,8 +26,9 @@ Text ClassesDefault(const char* keyName) {
   return value;
 }
 
-// The command line registered for opening ".htm" files, with the target in place of its
-// "%1". A command without "%1" is kept whole and gets the target appended.
+// The command line registered for opening ".htm" files, cut where its first "%1" begins
+// (a quoted one first), then a blank and the target. A command without "%1" is kept
+// whole: dropping its last character would break a closing quote or an option.
 Text HtmlCommandFor(const Text& target) {
   Text progId = ClassesDefault(".htm");
   if (progId.empty()) return {};
