@@ -44,12 +44,10 @@ TOOLS = ["devcon32", "devcon64", "mode", "sleep", "dfu-programmer", "dfu-program
          "dfu-util", "hid-flash"]
 
 # A firmware folder and file name with what a Windows file name may hold that the
-# command processor could take for syntax: blanks, % ^ & ( ), the names of variables
+# command processor could take for syntax: blanks, % ! ^ & ( ), the names of variables
 # that the script and Windows define, and GBK characters whose second byte is \ | or ^.
-# "!" is left out here: Wine 10's cmd expands a "!" inside the value of !VAR! again,
-# which the Windows command processor does not (see the test of "!" paths).
-HARD_DIR = "fw 100%% (a&b) ^c 键盘 億圽乛"
-HARD_NAME = "固件 %PATH% ^&^ (v2) %%FilePath%% 50%"
+HARD_DIR = "fw 100%% (a&b) ^c! 键盘 億圽乛"
+HARD_NAME = "固件!IS_CHN! %PATH% ^&^ (v2) %%FilePath%% 50%!"
 
 STORED = embed.text_to_stored(TEMPLATE.read_bytes())
 
@@ -69,13 +67,6 @@ def win(path: Path) -> str:
         return "C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")
     except ValueError:
         return "Z:" + str(path).replace("/", "\\")
-
-
-def unix_of(winpath: str) -> Path:
-    if winpath[:2].upper() == "C:":
-        return PREFIX / "drive_c" / winpath[3:].replace("\\", "/")
-    assert winpath[:2].upper() == "Z:", winpath
-    return Path(winpath[2:].replace("\\", "/"))
 
 
 def unhex(field_text: str) -> bytes:
@@ -185,10 +176,7 @@ class Result:
     # --- reading the outcome -------------------------------------------------------
     @property
     def lines(self):
-        text = self.stdout.decode("gbk")
-        # Wine 10's cmd prints "echo\" as a backslash; the Windows command processor
-        # prints an empty line.
-        return ["" if ln == "\\" else ln for ln in text.replace("\r\n", "\n").split("\n")]
+        return self.stdout.decode("gbk").replace("\r\n", "\n").split("\n")
 
     def pass_output(self, k=-1):
         """What detection pass k (0-based, the last by default) printed after its banner,
