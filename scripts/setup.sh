@@ -121,9 +121,17 @@ if [ ! -f "$prefix/system.reg" ]; then
   "$top/scripts/wine-run" wineboot -i >/dev/null 2>&1 || true
   WINEPREFIX="$prefix" wineserver -w || true
   [ -f "$prefix/system.reg" ] || { log "creating the Wine prefix failed"; exit 1; }
+fi
+stamp="$prefix/.quelvar-settings-2"
+if [ ! -f "$stamp" ]; then
+  log "configuring the Wine prefix"
   # Wine draws the window frames itself: without a window manager on the virtual display,
   # every hidden or destroyed managed window would wait for one to answer.
   "$top/scripts/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  WINEPREFIX="$prefix" wineserver -w || true
+  # Batch files started through the shell (the reflash script) run in the faithful
+  # command processor, and so do the command processors it starts itself.
+  "$top/scripts/wine-run" reg add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' \
+    /v ComSpec /d "Z:${cmd10//\//\\}" /f >/dev/null 2>&1
+  touch "$stamp"
 fi
 log "ready"
