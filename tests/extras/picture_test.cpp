@@ -22,7 +22,7 @@ namespace {
 constexpr COLORREF kBackground = RGB(200, 100, 50);
 
 // A PNG written by libpng from rows of samples as the colour type stores them.
-struct PngSpec {
+struct PngShape {
   int width, height, colourType, bitDepth;
   bool interlaced;
   std::vector<std::vector<uint8_t>> rows;  // packed samples, 16-bit ones big-endian
@@ -34,7 +34,7 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
   static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<char*>(data), length);
 }
 
-std::string EncodePng(const PngSpec& spec) {
+std::string EncodePng(const PngShape& shape) {
   std::string out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -43,17 +43,17 @@ std::string EncodePng(const PngSpec& spec) {
     return {};
   }
   png_set_write_fn(png, &out, AppendBytes, nullptr);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, shape.width, shape.height, shape.bitDepth, shape.colourType,
+               shape.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty())
-    png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-  if (!spec.paletteAlpha.empty())
-    png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()),
+  if (!shape.palette.empty())
+    png_set_PLTE(png, info, shape.palette.data(), static_cast<int>(shape.palette.size()));
+  if (!shape.paletteAlpha.empty())
+    png_set_tRNS(png, info, shape.paletteAlpha.data(), static_cast<int>(shape.paletteAlpha.size()),
                  nullptr);
   png_write_info(png, info);
   std::vector<png_bytep> rows;
-  for (auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));
+  for (auto& row : shape.rows) rows.push_back(const_cast<png_bytep>(row.data()));
   png_write_image(png, rows.data());
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -92,7 +92,7 @@ struct Expected {
 
 struct DecodeCase {
   const char* name;
-  PngSpec spec;
+  PngShape shape;
   std::vector<Expected> pixels;
 };
 
@@ -156,12 +156,12 @@ TEST(DecodePicture, ColourTypesDepthsTransparencyAndInterlace) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string png = EncodePng(c.spec);
+    std::string png = EncodePng(c.shape);
     ASSERT_FALSE(png.empty());
     Picture picture = DecodePicture(Block(png), kBackground);
     ASSERT_TRUE(picture);
-    ASSERT_EQ(picture.width, c.spec.width);
-    ASSERT_EQ(picture.height, c.spec.height);
+    ASSERT_EQ(picture.width, c.shape.width);
+    ASSERT_EQ(picture.height, c.shape.height);
     std::vector<COLORREF> pixels = PixelsOf(picture);
     for (const auto& p : c.pixels) {
       COLORREF got = pixels[static_cast<size_t>(p.y) * picture.width + p.x];

@@ -227,28 +227,6 @@ struct Running {
   HWND main = nullptr;
 };
 
-HWND FindMain(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } s{pid, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        char cls[64] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (owner == s.pid && lstrcmpA(cls, kMainWindowClass) == 0 && IsWindowVisible(w)) {
-          s.found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-
 bool Start(const std::string& exe, Running& r) {
   STARTUPINFOA si = {};
   si.cb = sizeof si;
@@ -256,7 +234,9 @@ bool Start(const std::string& exe, Running& r) {
   if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                       &r.pi))
     return false;
-  return PumpUntil([&] { return (r.main = FindMain(r.pi.dwProcessId)) != nullptr; }, 20000);
+  return PumpUntil(
+      [&] { return (r.main = FindProcessWindow(r.pi.dwProcessId, kMainWindowClass)) != nullptr; },
+      20000);
 }
 
 // What a user does after choosing a file: the path is in the box, the button enabled.
@@ -403,14 +383,8 @@ TEST(EndToEnd, TheButtonFlashesASimulatedKeyboardThroughTheScript) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  auto windowsPath = [](std::string p) {
-    if (!p.empty() && p[0] == '/') p = "Z:" + p;
-    for (char& c : p)
-      if (c == '/') c = '\\';
-    return p;
-  };
-  if (argc > 1) programPath = windowsPath(argv[1]);
-  if (argc > 2) loggerPath = windowsPath(argv[2]);
-  if (argc > 3) standinPath = windowsPath(argv[3]);
+  if (argc > 1) programPath = WindowsPath(argv[1]);
+  if (argc > 2) loggerPath = WindowsPath(argv[2]);
+  if (argc > 3) standinPath = WindowsPath(argv[3]);
   return RUN_ALL_TESTS();
 }

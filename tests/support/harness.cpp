@@ -144,3 +144,33 @@ void RunInLoop(std::function<void()> function, int delayMs) {
   UINT_PTR id = SetTimer(nullptr, 0, static_cast<UINT>(delayMs > 0 ? delayMs : 1), RunPending);
   if (id) PendingRuns()[id] = std::move(function);
 }
+
+HWND FindProcessWindow(DWORD processId, const char* windowClass) {
+  struct Search {
+    DWORD pid;
+    const char* cls;
+    HWND found;
+  } search{processId, windowClass, nullptr};
+  EnumWindows(
+      [](HWND w, LPARAM lp) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(lp);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        char cls[64] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (owner == s.pid && lstrcmpA(cls, s.cls) == 0 && IsWindowVisible(w)) {
+          s.found = w;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}

@@ -57,6 +57,12 @@ std::string MessageBoxText(HWND box);
 std::string WindowText(HWND w);
 RECT WindowRect(HWND w);
 
+// A visible top-level window of that class belonging to the process, or null.
+HWND FindProcessWindow(DWORD processId, const char* windowClass);
+
+// The Windows name of a path handed over from the build: a Unix path gets drive Z:.
+std::string WindowsPath(std::string path);
+
 // Runs the function once on this thread after about delayMs, inside whichever message
 // loop is running then (a modal window's or a message box's).
 void RunInLoop(std::function<void()> function, int delayMs = 0);

@@ -41,30 +41,6 @@ const ExpectedControl kExpected[] = {
 };
 // clang-format on
 
-struct ProcessWindow {
-  DWORD pid;
-  HWND found;
-};
-
-HWND FindProgramWindow(DWORD pid) {
-  ProcessWindow search{pid, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto& s = *reinterpret_cast<ProcessWindow*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        char cls[64] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (owner == s.pid && lstrcmpA(cls, kMainWindowClass) == 0 && IsWindowVisible(w)) {
-          s.found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 RECT ClientRelative(HWND control) {
   RECT r = WindowRect(control);
   MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
@@ -84,8 +60,9 @@ TEST(Program, ShowsTheMainWindowAsDesignedAndEndsWithCodeZeroWhenClosed) {
       << programPath;
   UniqueHandle process(pi.hProcess), thread(pi.hThread);
   HWND main = nullptr;
-  ASSERT_TRUE(
-      PumpUntil([&] { return (main = FindProgramWindow(pi.dwProcessId)) != nullptr; }, 20000));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return (main = FindProcessWindow(pi.dwProcessId, kMainWindowClass)) != nullptr; },
+      20000));
 
   RECT outer = WindowRect(main);
   EXPECT_EQ(outer.left, 300);
@@ -133,7 +110,9 @@ TEST(Program, RunEndsWhenTheMainWindowClosesAndTheExitRoutineReleasesTheGlobals)
   g_firmwarePath = "C:\\固件\\old.hex";
   std::thread closer([] {
     HWND main = nullptr;
-    for (int i = 0; i < 500 && !(main = FindProgramWindow(GetCurrentProcessId())); ++i) Sleep(20);
+    for (int i = 0; i < 500 && !(main = FindProcessWindow(GetCurrentProcessId(), kMainWindowClass));
+         ++i)
+      Sleep(20);
     // The receiver is attached by the time the window can be seen.
     if (main && g_receiver && g_receiver->attached() && g_receiver->window() == main)
       g_firmwarePath += "|attached";
@@ -235,11 +214,6 @@ TEST_F(MainWindowInProcess, PathBoxAndShopLinkColours) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (argc > 1) {
-    programPath = argv[1];
-    if (programPath[0] == '/') programPath = "Z:" + programPath;  // a Unix path from CMake
-    for (char& c : programPath)
-      if (c == '/') c = '\\';
-  }
+  if (argc > 1) programPath = WindowsPath(argv[1]);
   return RUN_ALL_TESTS();
 }
