@@ -38,8 +38,8 @@ template = embed.text_to_stored((top / "resources/reflash.bat.txt").read_bytes()
 (binf / "Quelvar-reflash.bat").write_bytes(template.replace(b"%~1", win(fw).encode("gbk")))
 # The same process starts as a pass, without the script's own work.
 (binf / "starts.bat").write_bytes(("@echo off\r\ncd /d \"%~dp0\"\r\nfor /l %%i in (1,1,%1) do (\r\n"
-    "  %2.exe\r\n  for /f %%a in ('%2.exe') do rem\r\n"
-    + "  %2.exe\r\n" * 9 + ")\r\n").encode("ascii"))
+    "  \"%~dp0%2.exe\"\r\n  for /f %%a in ('%2.exe') do rem\r\n"
+    + "  \"%~dp0%2.exe\"\r\n" * 9 + ")\r\n").encode("ascii"))
 
 def timed(args):
     t = time.monotonic()
