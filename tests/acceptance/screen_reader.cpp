@@ -2,10 +2,14 @@
 // frame and client rectangles in screen pixels, and its visible child controls with
 // their texts. Only reads; the acceptance driver clicks through the X display.
 // Usage: screen_reader OUTPUT.txt
+//        screen_reader OUTPUT.txt HWND   the rows of the console shown in window HWND:
+//   L text full     (full: the row's last cell is taken, the line wraps into the next row)
 // Lines (tab-separated, texts as "x" and the hex digits of their UTF-8):
 //   W hwnd pid class title wx wy ww wh cx cy cw ch image   (image: the owner's exe path)
 //   C hwnd id class text x y w h enabled     (a child of the W line before)
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -78,6 +82,44 @@ BOOL CALLBACK Top(HWND h, LPARAM) {
   return TRUE;
 }
 
+// Attaches to each process in turn until one shares the console that the window shows.
+bool AttachConsoleOf(HWND window) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32FirstW(snap, &entry); more && !found;
+       more = Process32NextW(snap, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) continue;
+    FreeConsole();
+    found = AttachConsole(entry.th32ProcessID) && GetConsoleWindow() == window;
+  }
+  CloseHandle(snap);
+  if (!found) FreeConsole();
+  return found;
+}
+
+bool WriteConsoleText(HWND window) {
+  if (!AttachConsoleOf(window)) return false;
+  HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (screen == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(screen, &info)) return false;
+  std::wstring line(info.dwSize.X, L' ');
+  for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, &line[0], info.dwSize.X, {0, y}, &read);
+    std::wstring text = line.substr(0, read);
+    bool full = !text.empty() && text.back() != L' ';  // the line goes on in the next row
+    while (!text.empty() && text.back() == L' ') text.pop_back();
+    fprintf(out, "L\t%s\t%d\n", Hex(text).c_str(), full ? 1 : 0);
+  }
+  CloseHandle(screen);
+  FreeConsole();
+  return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -85,8 +127,13 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring tmp = std::wstring(argv[1]) + L".part";
   out = _wfopen(tmp.c_str(), L"wb");
   if (!out) return 1;
-  EnumWindows(Top, 0);
+  bool ok = true;
+  if (argc > 2)
+    ok = WriteConsoleText(reinterpret_cast<HWND>(static_cast<UINT_PTR>(_wtoi64(argv[2]))));
+  else
+    EnumWindows(Top, 0);
   fclose(out);
+  if (!ok) return 1;
   // Whole or nothing for the reader on the other side.
   return MoveFileExW(tmp.c_str(), argv[1], MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }

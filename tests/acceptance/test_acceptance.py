@@ -113,6 +113,26 @@ class Screen:
                                                    f[9] == "1"))
         return result
 
+    def console_lines(self, hwnd):
+        """The lines a console window shows, wrapped rows joined; None when it cannot be
+        read."""
+        if self.out.exists():
+            self.out.unlink()
+        code = subprocess.run([str(WINE_RUN), str(READER), win(self.out), str(hwnd)], env=x_env(),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode
+        if code != 0 or not self.out.exists():
+            return None
+        lines, going_on = [], False
+        for row in self.out.read_text(encoding="utf-8").splitlines():
+            _, t, full = row.split("\t")
+            if going_on:
+                lines[-1] += text(t)
+            else:
+                lines.append(text(t))
+            going_on = full == "1"
+        return lines
+
     def wait(self, what, pick, timeout=20.0):
         """Polls until pick(windows) gives something, and returns that."""
         end = time.monotonic() + timeout
@@ -271,6 +291,12 @@ class AcceptanceTest(unittest.TestCase):
         if self.proc and self.proc.poll() is None:
             os.killpg(self.proc.pid, signal.SIGKILL)
             self.proc.wait()
+        # A script left waiting by a failed step: its command processor, by id.
+        for pid in self.screen.linux_pids():
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except OSError:
+                pass
 
     # --- finding this program's windows -------------------------------------------
     def mine(self, windows):
@@ -394,6 +420,14 @@ class AcceptanceTest(unittest.TestCase):
         self.assertEqual(len(new), 1, new)
         self.screen.named[console.hwnd] = list(new)
         self.screen.shot("console", console)
+        expected = ["---Quelvar Reflash Tool v1.0---", "----Found device with DFU Bootloader，atmega32u4",
+                    "----Erase flash", f'---Start to reflash "{path}"', "---HEX reflash complete."]
+        shown = self.screen.wait("the console's last line", lambda ws: (
+            lambda lines: lines if lines and expected[-1] in lines else None)(
+                self.screen.console_lines(console.hwnd)))
+        (self.root / "console.txt").write_text("\n".join(shown) + "\n", encoding="utf-8")
+        self.assertEqual([ln for ln in shown if ln in expected], expected, shown)
+        self.assertEqual(shown[-1], "请按任意键继续...", "the script waits at its pause")
         self.screen.click(console, (console.client[0] + console.client[2] // 2,
                                     console.client[1] + console.client[3] // 2))
         self.screen.type_into(console, "space")
