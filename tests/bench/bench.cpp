@@ -25,21 +25,21 @@ struct Search {
   HWND found;
 };
 
+BOOL CALLBACK FindVisible(HWND w, LPARAM lp) {
+  auto& s = *reinterpret_cast<Search*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (owner == s.pid && IsWindowVisible(w) && !GetWindow(w, GW_OWNER) &&
+      GetWindowTextLengthA(w) > 0) {
+    s.found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND VisibleWindowOf(DWORD pid) {
   Search s{pid, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == s.pid && IsWindowVisible(w) && !GetWindow(w, GW_OWNER) &&
-            GetWindowTextLengthA(w) > 0) {
-          s.found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
+  EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 

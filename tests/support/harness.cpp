@@ -145,26 +145,32 @@ void RunInLoop(std::function<void()> function, int delayMs) {
   if (id) PendingRuns()[id] = std::move(function);
 }
 
+namespace {
+
+struct ClassSearch {
+  DWORD pid;
+  const char* cls;
+  HWND found;
+};
+
+BOOL CALLBACK FindClassWindow(HWND w, LPARAM lp) {
+  auto& s = *reinterpret_cast<ClassSearch*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (owner == s.pid && lstrcmpA(cls, s.cls) == 0 && IsWindowVisible(w)) {
+    s.found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
 HWND FindProcessWindow(DWORD processId, const char* windowClass) {
-  struct Search {
-    DWORD pid;
-    const char* cls;
-    HWND found;
-  } search{processId, windowClass, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(lp);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        char cls[64] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (owner == s.pid && lstrcmpA(cls, s.cls) == 0 && IsWindowVisible(w)) {
-          s.found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ClassSearch search{processId, windowClass, nullptr};
+  EnumWindows(FindClassWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

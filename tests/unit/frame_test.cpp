@@ -128,19 +128,20 @@ TEST_F(Frame, DestroyFromTheModalFormsOwnHandlerLetsTheHandlerFinishFirst) {
   EXPECT_FALSE(IsWindowEnabled(disabledForm));  // back to its saved state
 }
 
+HWND observed;
+bool mainEnabledDuring;
+
+void CALLBACK LookFromInsideTheModalLoop(HWND form, UINT, UINT_PTR id, DWORD) {
+  KillTimer(form, id);
+  mainEnabledDuring = IsWindowEnabled(observed);
+  DestroyForm(form);
+}
+
 TEST_F(Frame, ModalFormDisablesTheOtherWindowsWhileOpen) {
   HWND mainForm = CreateForm(TestForm("FrameMain", nullptr), nullptr);
   ShowWindow(mainForm, SW_HIDE);  // hidden windows are disabled too
-  static HWND observed;
-  static bool mainEnabledDuring;
   observed = mainForm;
-  OpenModal(TestForm("FrameModal", [](HWND w) {
-    SetTimer(w, 7, 20, [](HWND form, UINT, UINT_PTR id, DWORD) {
-      KillTimer(form, id);
-      mainEnabledDuring = IsWindowEnabled(observed);
-      DestroyForm(form);
-    });
-  }));
+  OpenModal(TestForm("FrameModal", [](HWND w) { SetTimer(w, 7, 20, LookFromInsideTheModalLoop); }));
   EXPECT_FALSE(mainEnabledDuring);
   EXPECT_TRUE(IsWindowEnabled(mainForm));
 }
