@@ -15,6 +15,7 @@
 #include "services/forms.h"
 #include "services/runtime.h"
 #include "tests/support/harness.h"
+#include "tests/support/main_window_fixture.h"
 #include "ui/handlers.h"
 #include "ui/main_window.h"
 
@@ -109,13 +110,10 @@ TEST(StoredTemplate, IsGbkTextWithCrLfLinesAndTwoPlaceholders) {
   EXPECT_NE(t.find("set \"FilePath=%~1\""), std::string::npos);
 }
 
-class FlashButton : public ::testing::Test {
+class FlashButton : public MainWindowFixture {
  protected:
   void SetUp() override {
-    InitRuntime();
-    g_receiver = new DropReceiver;
-    main = CreateMainWindow();
-    ASSERT_TRUE(main);
+    MainWindowFixture::SetUp();
     bin = ProgramDirectory() + "\\bin";
     RemoveTree(bin);
     CreateDirectoryA(bin.c_str(), nullptr);
@@ -124,13 +122,7 @@ class FlashButton : public ::testing::Test {
     DeleteFileA((Folder(loggerPath) + "\\launch-log.txt").c_str());
   }
   void TearDown() override {
-    DestroyAllForms();
-    delete g_receiver;
-    g_receiver = nullptr;
-    PumpFor(20);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    MainWindowFixture::TearDown();
     RemoveTree(bin);
   }
   void Press(const char* path) {
@@ -140,7 +132,6 @@ class FlashButton : public ::testing::Test {
   bool WaitForLaunches(size_t n) {
     return PumpUntil([&] { return LaunchLog().size() >= n; }, 10000);
   }
-  HWND main = nullptr;
   std::string bin;
 };
 

@@ -13,6 +13,7 @@
 #include "services/forms.h"
 #include "services/runtime.h"
 #include "tests/support/harness.h"
+#include "tests/support/main_window_fixture.h"
 #include "ui/link_box.h"
 
 namespace {
@@ -127,25 +128,7 @@ TEST(Program, RunEndsWhenTheMainWindowClosesAndTheExitRoutineReleasesTheGlobals)
   EXPECT_EQ(MainWindow(), nullptr);
 }
 
-class MainWindowInProcess : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InitRuntime();
-    g_receiver = new DropReceiver;
-    main = CreateMainWindow();
-    ASSERT_TRUE(main);
-  }
-  void TearDown() override {
-    DestroyAllForms();
-    delete g_receiver;
-    g_receiver = nullptr;
-    PumpFor(20);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-  }
-  HWND main = nullptr;
-};
+using MainWindowInProcess = MainWindowFixture;
 
 TEST_F(MainWindowInProcess, FontsStylesAndIcon) {
   for (const auto& c : kExpected) {
