@@ -26,29 +26,9 @@ struct DialogVisit {
   bool stayedOpen = false;  // Open was pressed but the dialog did not close
 };
 
-struct WindowSearch {
-  HWND owner;
-  HWND found;
-};
-
-BOOL CALLBACK FindOwnedDialog(HWND w, LPARAM lp) {
-  auto& search = *reinterpret_cast<WindowSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[16] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (pid == GetCurrentProcessId() && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w) &&
-      GetWindow(w, GW_OWNER) == search.owner) {
-    search.found = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 HWND OwnedDialog(HWND owner) {
-  WindowSearch search{owner, nullptr};
-  EnumWindows(FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindTopLevelWindow(GetCurrentProcessId(), "#32770",
+                            [owner](HWND w) { return GetWindow(w, GW_OWNER) == owner; });
 }
 
 // The edit control of the name field (a combo box holding an edit in the explorer-style

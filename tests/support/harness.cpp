@@ -27,20 +27,22 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs) {
 
 namespace {
 
-struct BoxSearch {
-  DWORD processId;
+struct TopLevelSearch {
+  DWORD pid;
+  const char* cls;
+  const std::function<bool(HWND)>* also;
   HWND found;
 };
 
-BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
-  auto& search = *reinterpret_cast<BoxSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  char cls[32] = {};
+BOOL CALLBACK MatchTopLevel(HWND w, LPARAM lp) {
+  auto& s = *reinterpret_cast<TopLevelSearch*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  char cls[64] = {};
   GetClassNameA(w, cls, sizeof cls);
-  if (pid == search.processId && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w) &&
-      WindowText(w) == "信息：") {
-    search.found = w;
+  if (owner == s.pid && lstrcmpA(cls, s.cls) == 0 && IsWindowVisible(w) &&
+      (!*s.also || (*s.also)(w))) {
+    s.found = w;
     return FALSE;
   }
   return TRUE;
@@ -48,10 +50,16 @@ BOOL CALLBACK FindBox(HWND w, LPARAM lp) {
 
 }  // namespace
 
-HWND FindMessageBox(DWORD processId) {
-  BoxSearch search{processId ? processId : GetCurrentProcessId(), nullptr};
-  EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+HWND FindTopLevelWindow(DWORD processId, const char* windowClass,
+                        const std::function<bool(HWND)>& also) {
+  TopLevelSearch search{processId, windowClass, &also, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+HWND FindMessageBox(DWORD processId) {
+  return FindTopLevelWindow(processId ? processId : GetCurrentProcessId(), "#32770",
+                            [](HWND w) { return WindowText(w) == "信息："; });
 }
 
 std::string MessageBoxText(HWND box) {
@@ -145,33 +153,8 @@ void RunInLoop(std::function<void()> function, int delayMs) {
   if (id) PendingRuns()[id] = std::move(function);
 }
 
-namespace {
-
-struct ClassSearch {
-  DWORD pid;
-  const char* cls;
-  HWND found;
-};
-
-BOOL CALLBACK FindClassWindow(HWND w, LPARAM lp) {
-  auto& s = *reinterpret_cast<ClassSearch*>(lp);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(w, &owner);
-  char cls[64] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (owner == s.pid && lstrcmpA(cls, s.cls) == 0 && IsWindowVisible(w)) {
-    s.found = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 HWND FindProcessWindow(DWORD processId, const char* windowClass) {
-  ClassSearch search{processId, windowClass, nullptr};
-  EnumWindows(FindClassWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindTopLevelWindow(processId, windowClass);
 }
 
 std::string WindowsPath(std::string path) {

@@ -57,6 +57,10 @@ std::string MessageBoxText(HWND box);
 std::string WindowText(HWND w);
 RECT WindowRect(HWND w);
 
+// A visible top-level window of that class belonging to the process, for which `also`
+// holds when given, or null.
+HWND FindTopLevelWindow(DWORD processId, const char* windowClass,
+                        const std::function<bool(HWND)>& also = {});
 // A visible top-level window of that class belonging to the process, or null.
 HWND FindProcessWindow(DWORD processId, const char* windowClass);
 
