@@ -8,26 +8,17 @@ out="$top/build/release"
 dir="$out/$name"
 log() { echo "release: $*" >&2; }
 
-# The project's own tools that go into bin: build target, then the files it makes.
-own_targets=(devcon32 sleep hex2bin)
-own_files=(devcon32.exe devcon64.exe sleep.exe hex2bin.exe)
-
-tree=$(bash "$top/scripts/build.sh" --target QuelvarRefresher "${own_targets[@]}")
-
-# dfu-util comes from Debian's sources; the script caches it. Without it, bin only
-# lists it.
-dfu_util=
-if outside=$(bash "$top/scripts/build-outside-tools.sh"); then
-  dfu_util="$outside/dfu-util.exe"
-else
-  log "dfu-util.exe could not be built; bin/README.txt still names it"
-fi
+tree=$(bash "$top/scripts/build.sh" --target QuelvarRefresher devcon32 sleep hex2bin)
+tree64=$(bash "$top/scripts/build.sh" win64 --target devcon64)
+# The flashing tools from Debian's sources, 32-bit like the program (cached after the
+# first build).
+outside=$(bash "$top/scripts/build-outside-tools.sh" i686)
 
 rm -rf "$dir" "$out/$name-$version.zip"
-mkdir -p "$dir/bin" "$dir/driver"
+mkdir -p "$dir/bin/licences" "$dir/driver"
 cp "$tree/$name.exe" "$dir/"
-for f in "${own_files[@]}"; do cp "$tree/tools/$f" "$dir/bin/"; done
-[ -n "$dfu_util" ] && [ -f "$dfu_util" ] && cp "$dfu_util" "$dir/bin/"
+cp "$tree/tools/devcon32.exe" "$tree64/tools/devcon64.exe" "$tree/tools/sleep.exe" \
+  "$tree/tools/hex2bin.exe" "$outside"/bin/* "$dir/bin/"
 
 # Notes for Notepad on a Chinese Windows: GBK with CR LF.
 note() {
@@ -39,40 +30,57 @@ note "$dir/bin/README.txt" <<'TXT'
 bin 文件夹：刷新脚本调用的刷写工具放在这里，文件名必须与下面一致。
 程序每次刷新时在这里写入 Quelvar-reflash.bat，所以此文件夹必须可写。
 
-已附带：devcon32.exe、devcon64.exe、sleep.exe、hex2bin.exe（本项目自带），
-以及 dfu-util.exe（若打包时已构建）。
-其余工具请自行放入：
+已附带：
+  devcon32.exe / devcon64.exe    查找键盘（32 位 / 64 位 Windows，本项目自带）
+  sleep.exe                      等待，单位为毫秒（本项目自带）
+  hex2bin.exe                    将 .hex 转为 .bin（STM32，本项目自带）
+  dfu-programmer.exe             Atmel DFU 引导程序（ATmega32U4/32U2、AT90USB1286），
+                                 WinUSB 驱动
+  avrdude.exe、avrdude.conf      Caterina 串口引导程序
+  dfu-util.exe                   STM32 DFU 引导程序
+后三个由 Debian 的源码包构建，许可证和源码出处见 licences 文件夹。
 
-  devcon32.exe / devcon64.exe    查找键盘（32 位 / 64 位 Windows）
-  sleep.exe                      等待
-  dfu-programmer.exe             Atmel DFU 引导程序（ATmega32U4/32U2、AT90USB1286）
-  dfu-programmer-libusb.exe      同上，libusb 驱动版本
-  avrdude.exe                    Caterina 串口引导程序
+需要时请自行放入：
+  dfu-programmer-libusb.exe      DFU 引导程序装的是 libusb 驱动（而非 WinUSB）时
   hid_bootloader_cli.exe         HID 引导程序
   bootloadHID.exe 或 HIDBootFlash.exe   V-USB HID 引导程序
-  hex2bin.exe                    将 .hex 转为 .bin（STM32）
-  dfu-util.exe                   STM32 DFU 引导程序
   hid-flash.exe                  STM32 HID 引导程序
 
 bin folder: the flashing tools the reflash script calls go here, under exactly
 these names. The program writes Quelvar-reflash.bat here on every flash, so this
 folder must be writable.
 
-Included: devcon32.exe, devcon64.exe, sleep.exe, hex2bin.exe (the project's own),
-and dfu-util.exe (when it was built for the release).
-Put the others here yourself:
+Included:
+  devcon32.exe / devcon64.exe    finds the keyboard (32-bit / 64-bit Windows; the
+                                 project's own)
+  sleep.exe                      waits, in milliseconds (the project's own)
+  hex2bin.exe                    turns the .hex into a .bin (STM32; the project's own)
+  dfu-programmer.exe             Atmel DFU bootloader (ATmega32U4/32U2, AT90USB1286),
+                                 WinUSB driver
+  avrdude.exe, avrdude.conf      Caterina serial bootloader
+  dfu-util.exe                   STM32 DFU bootloader
+The last three are built from Debian's source packages; their licences and where their
+sources come from are in the licences folder.
 
-  devcon32.exe / devcon64.exe    finds the keyboard (32-bit / 64-bit Windows)
-  sleep.exe                      waits
-  dfu-programmer.exe             Atmel DFU bootloader (ATmega32U4/32U2, AT90USB1286)
-  dfu-programmer-libusb.exe      the same, libusb driver build
-  avrdude.exe                    Caterina serial bootloader
+Put these here yourself when you need them:
+  dfu-programmer-libusb.exe      DFU bootloader with the libusb driver (not WinUSB)
   hid_bootloader_cli.exe         HID bootloader
   bootloadHID.exe or HIDBootFlash.exe   V-USB HID bootloader
-  hex2bin.exe                    turns the .hex into a .bin (STM32)
-  dfu-util.exe                   STM32 DFU bootloader
   hid-flash.exe                  STM32 HID bootloader
 TXT
+
+# Licence texts as .txt files with CR LF, so that a double click opens them; kept in
+# UTF-8 (with the mark Notepad goes by), since authors' names need not fit GBK.
+licence() {
+  python3 -c 'import sys; t = sys.stdin.buffer.read().decode("utf-8").replace("\r\n", "\n")
+sys.stdout.buffer.write(b"\xef\xbb\xbf" + t.replace("\n", "\r\n").encode("utf-8"))' >"$1"
+}
+for folder in "$outside"/licences/*/; do
+  pkg=$(basename "$folder")
+  mkdir -p "$dir/bin/licences/$pkg"
+  for f in "$folder"*; do licence "$dir/bin/licences/$pkg/$(basename "$f").txt" <"$f"; done
+done
+note "$dir/bin/licences/SOURCES.txt" <"$outside/licences/SOURCES.txt"
 
 note "$dir/driver/README.txt" <<'TXT'
 driver 文件夹：USB 驱动安装程序放在这里，文件名为 zadig.exe。

@@ -15,6 +15,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb x11-utils xdotool xclip imagemagick fonts-wqy-microhei
   locales unzip zip googletest libx11-dev
+  autoconf automake flex bison # the flashing tools built from Debian's sources
 )
 
 missing_packages() {

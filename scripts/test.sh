@@ -5,6 +5,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh"
 bash "$top/scripts/build.sh" >/dev/null
+# The flashing tools the tests start, built (once) for the architecture the tests run.
+bash "$top/scripts/build-outside-tools.sh" "$(cat "$top/build/deps/test-arch")" >/dev/null
 tree=$(bash "$top/scripts/build.sh" tests)
 source "$top/scripts/xvfb.sh"
 export WINEPREFIX="$top/build/deps/wineprefix"

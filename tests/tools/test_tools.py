@@ -1,10 +1,13 @@
 """Runs the project's bin tools (devcon find, sleep, hex2bin) under Wine, and reads
-devcon's output with Wine 10's cmd the way the reflash script does.
+devcon's output with Wine 10's cmd the way the reflash script does. Also starts the
+flashing tools cross-built from Debian's sources with the script's own command lines.
 
 Set by tests/tools/CMakeLists.txt:
   QUELVAR_WINE_RUN  scripts/wine-run
   QUELVAR_CMD       Wine 10's cmd.exe
-  QUELVAR_DEVCON    devcon64.exe, QUELVAR_SLEEP sleep.exe, QUELVAR_HEX2BIN hex2bin.exe
+  QUELVAR_DEVCON    devcon32.exe or devcon64.exe, QUELVAR_SLEEP sleep.exe,
+  QUELVAR_HEX2BIN   hex2bin.exe
+  QUELVAR_OUTSIDE   the flashing tools' folder made by scripts/build-outside-tools.sh
   QUELVAR_RUNS      a scratch folder of the build
 Run one group with: python3 test_tools.py DevconTest
 """
@@ -32,6 +35,7 @@ DEVCON = env_path("QUELVAR_DEVCON")
 SLEEP = env_path("QUELVAR_SLEEP")
 HEX2BIN = env_path("QUELVAR_HEX2BIN")
 RUNS = env_path("QUELVAR_RUNS")
+OUTSIDE = env_path("QUELVAR_OUTSIDE")
 
 
 def win(path):
@@ -400,6 +404,74 @@ class SleepTest(unittest.TestCase):
         shutil.copy(SLEEP, folder / "sleep.exe")
         out = run_bat(folder, ["@echo off", '"%~dp0sleep"  100', "echo RC=%errorlevel%"])
         self.assertIn("RC=0", out)
+
+
+# ---------------------------------------------------------------------------------------
+def upstream_versions():
+    """Source package -> upstream version, from the versions file the build wrote:
+    "2:1.0.26-1" -> "1.0.26", "7.1+dfsg-3" -> "7.1"."""
+    versions = {}
+    for line in (OUTSIDE / "versions").read_text().splitlines():
+        pkg, ver = line.split()[:2]
+        versions[pkg] = re.sub(r"^\d+:", "", ver).rsplit("-", 1)[0].split("+")[0]
+    return versions
+
+
+class FlashingToolsTest(unittest.TestCase):
+    """With no keyboard attached, each tool must start, read what it needs (libusb's
+    Windows back end, avrdude's configuration beside it) and report that it found none."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.bin = scratch("flashing-tools") / "bin 目录"
+        shutil.copytree(OUTSIDE / "bin", cls.bin)
+
+    def tool(self, exe, *args):
+        rc, out, err = run(self.bin / exe, *args, cwd=self.bin)
+        return rc, (out + err).replace("\r", "")
+
+    def test_each_reports_the_version_of_its_source(self):
+        v = upstream_versions()
+        cases = [("dfu-util.exe", ["-V"], rf"(?m)^dfu-util {re.escape(v['dfu-util'])}$"),
+                 ("dfu-programmer.exe", ["--version"],
+                  rf"(?m)^dfu-programmer {re.escape(v['dfu-programmer'])}$"),
+                 ("avrdude.exe", ["-?"],
+                  rf"(?s)^Usage: avrdude .*\navrdude version {re.escape(v['avrdude'])}, ")]
+        for exe, args, pattern in cases:
+            with self.subTest(exe=exe):
+                rc, text = self.tool(exe, *args)
+                self.assertEqual(rc, 0, text)
+                self.assertRegex(text, pattern)
+
+    def test_the_script_command_lines_find_no_keyboard(self):
+        image = self.bin / "固件.bin"
+        image.write_bytes(b"\xff" * 64)
+        # (tool, arguments as the script gives them, exit code, text it must print)
+        cases = [
+            # "get" with no name reads the bootloader version; no device: exit code 3.
+            ("dfu-programmer.exe", ["atmega32u4", "get"], 3, "no device present"),
+            ("dfu-programmer.exe", ["at90usb1286", "erase", "--force"], 3, "no device present"),
+            ("dfu-util.exe", ["-a", "0", "-s", "0x08000000:leave", "-D", win(image)], 74,
+             "No DFU capable USB device available"),
+            ("dfu-util.exe", ["-l"], 0, "dfu-util "),
+            # Part and programmer are known, so the configuration was read; the port is not there.
+            ("avrdude.exe", ["-patmega32u4", "-PCOM9", "-cavr109", f"-Uflash:w:{win(image)}:i"], 1,
+             "unable to open programmer avr109 on port COM9"),
+        ]
+        for exe, args, code, expected in cases:
+            with self.subTest(exe=exe, args=args[:2]):
+                rc, text = self.tool(exe, *args)
+                self.assertEqual(rc, code, text)
+                self.assertIn(expected, text)
+                self.assertNotRegex(text, r"(?i)can.t init libusb|unable to initiali[sz]e libusb")
+        self.assertEqual(image.read_bytes(), b"\xff" * 64)
+
+    def test_avrdude_needs_its_configuration_beside_it(self):
+        alone = scratch("avrdude-alone")
+        shutil.copy(self.bin / "avrdude.exe", alone)
+        rc, out, err = run(alone / "avrdude.exe", "-patmega32u4", "-PCOM9", "-cavr109", cwd=alone)
+        self.assertEqual(rc, 1)
+        self.assertIn("cannot find programmer id avr109", out + err)
 
 
 if __name__ == "__main__":
