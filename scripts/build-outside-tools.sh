@@ -8,7 +8,7 @@
 # Prints the cache folder, which holds:
 #   bin/       dfu-util.exe, dfu-programmer.exe, avrdude.exe and avrdude.conf (static
 #              exes: no DLL beside them)
-#   licences/  each package's licence texts, and SOURCES.txt: where each source came from
+#   licences/  each package's licence texts, a folder a package
 #   versions   one line per package: name, Debian version, suite, "debian" or "upstream"
 #              (whether Debian's patches were applied)
 set -euo pipefail
@@ -30,7 +30,7 @@ if [ -z "$force" ] && complete; then
   echo "$out"
   exit 0
 fi
-for cmd in "$host-gcc" dpkg-source autoreconf flex bison cmake; do
+for cmd in "$host-gcc" dpkg-source aclocal automake autoconf flex bison cmake; do
   command -v "$cmd" >/dev/null || { log "$cmd is missing (run scripts/setup.sh)"; exit 1; }
 done
 
@@ -140,26 +140,6 @@ cp "$work/avrdude-build/src/avrdude.exe" "$work/avrdude-build/src/avrdude.conf" 
 
 cd "$top"
 for exe in "$out"/bin/*.exe; do "$host-strip" "$exe"; done
-python3 - "$out" <<'PY'
-import sys, pathlib
-out = pathlib.Path(sys.argv[1])
-rows = [line.split() for line in (out / "versions").read_text().splitlines()]
-tools = {"libusb-1.0": "linked into dfu-util.exe, dfu-programmer.exe, avrdude.exe",
-         "dfu-util": "dfu-util.exe", "dfu-programmer": "dfu-programmer.exe",
-         "avrdude": "avrdude.exe, avrdude.conf"}
-text = ["These tools are built from Debian's source packages, fetched with \"apt-get",
-        "source\" from the Debian archive, and cross-compiled for Windows with mingw-w64.",
-        "Their licences are in the folders beside this file; their sources are in the",
-        "Debian archive under the names and versions below. libusb-1.0 (LGPL) is linked",
-        "statically: the same sources and the project's build script make the tools anew.",
-        "这些工具由 Debian 源码包交叉编译而成；许可证见同目录下各文件夹。", ""]
-for pkg, ver, suite, kind in rows:
-    how = ("with Debian's patches" if kind == "debian"
-           else "upstream tarball only: Debian's patch file could not be fetched")
-    text.append(f"{pkg} {ver} (Debian {suite}, {how})")
-    text.append(f"    {tools.get(pkg, '')}")
-(out / "licences" / "SOURCES.txt").write_text("\n".join(text) + "\n", encoding="utf-8")
-PY
 rm -rf "$work"
 log "done in $(($(date +%s) - start)) s"
 echo "$out"

@@ -80,7 +80,28 @@ for folder in "$outside"/licences/*/; do
   mkdir -p "$dir/bin/licences/$pkg"
   for f in "$folder"*; do licence "$dir/bin/licences/$pkg/$(basename "$f").txt" <"$f"; done
 done
-note "$dir/bin/licences/SOURCES.txt" <"$outside/licences/SOURCES.txt"
+# Where each tool's source comes from, read from the versions file of the build.
+python3 - "$outside/versions" <<'PY' | note "$dir/bin/licences/SOURCES.txt"
+import sys
+rows = [line.split() for line in open(sys.argv[1], encoding="utf-8").read().splitlines()]
+tools = {"libusb-1.0": "linked into dfu-util.exe, dfu-programmer.exe, avrdude.exe",
+         "dfu-util": "dfu-util.exe", "dfu-programmer": "dfu-programmer.exe",
+         "avrdude": "avrdude.exe, avrdude.conf"}
+print("""These tools are built from Debian's source packages, fetched with "apt-get
+source" from the Debian archive, and cross-compiled for Windows with mingw-w64.
+Their licences are in the folders beside this file; their sources are in the
+Debian archive under the names and versions below. libusb-1.0 (LGPL) is linked
+statically: build-outside-tools.sh beside this file makes the tools anew from
+those sources (with a changed libusb, too).
+这些工具由 Debian 源码包交叉编译而成；许可证见同目录下各文件夹，源码出处见下。
+""")
+for pkg, ver, suite, kind in rows:
+    how = ("with Debian's patches" if kind == "debian"
+           else "upstream tarball only: Debian's patch file could not be fetched")
+    print(f"{pkg} {ver} (Debian {suite}, {how})")
+    print(f"    {tools.get(pkg, '')}")
+PY
+cp "$top/scripts/build-outside-tools.sh" "$dir/bin/licences/"
 
 note "$dir/driver/README.txt" <<'TXT'
 driver 文件夹：USB 驱动安装程序放在这里，文件名为 zadig.exe。

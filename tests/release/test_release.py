@@ -97,6 +97,7 @@ class ReleaseTest(unittest.TestCase):
         sources = self.files["bin/licences/SOURCES.txt"].decode("gbk")
         packages = re.findall(r"^(\S+) \S+ \(Debian ", sources, re.M)
         self.assertEqual(set(packages), {"libusb-1.0", "dfu-util", "dfu-programmer", "avrdude"})
+        self.assertIn("bin/licences/build-outside-tools.sh", self.files)
         for exe in ("dfu-util.exe", "dfu-programmer.exe", "avrdude.exe"):
             self.assertIn(exe, self.bin)
             self.assertIn(exe, sources)
