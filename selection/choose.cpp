@@ -13,6 +13,16 @@ namespace {
 constexpr char kHexFilter[] = "hex文件(*.hex)|*.hex";
 constexpr char kHexEnding[] = ".hex";
 
+// The dialog's DLL is loaded on the first choice, not at start: linked at start, it and
+// the printing DLLs it pulls in made the main window appear a quarter later. Once loaded
+// it stays, as a linked DLL would.
+BOOL OpenFileDialog(OPENFILENAMEA* ofn) {
+  using Dialog = BOOL(WINAPI*)(OPENFILENAMEA*);
+  static const auto dialog = reinterpret_cast<Dialog>(reinterpret_cast<void*>(
+      GetProcAddress(LoadLibraryA("comdlg32.dll"), "GetOpenFileNameA")));
+  return dialog ? dialog(ofn) : FALSE;
+}
+
 // "description|pattern" to the NUL-separated pairs Windows expects: trailing blanks
 // trimmed, "||" appended unless it ends so, then every '|' turned into a NUL.
 Text FilterPairs(const char* filter) {
@@ -56,7 +66,7 @@ void OnChooseClicked(HWND mainWindow) {
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_EXPLORER | OFN_ENABLESIZING |
               OFN_FILEMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
   ofn.lpfnHook = DialogHook;
-  if (GetOpenFileNameA(&ofn) != TRUE) return;  // cancelled: nothing changes
+  if (OpenFileDialog(&ofn) != TRUE) return;  // cancelled: nothing changes
   // The chosen file's folder becomes the current directory, as the dialog's switches ask;
   // not every dialog does this itself.
   if (!(ofn.Flags & OFN_NOCHANGEDIR)) SetCurrentDirectoryA(FolderOf(file, ofn.nFileOffset).c_str());
