@@ -108,6 +108,16 @@ std::vector<HWND> ThreadForms(const char* windowClass) {
 
 }  // namespace
 
+void RegisterControlClass(const char* windowClass, WNDPROC procedure, LPCSTR cursor) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursor(nullptr, cursor);
+  wc.lpszClassName = windowClass;
+  RegisterClassExA(&wc);
+}
+
 bool IsForm(HWND w) { return w && GetPropA(w, kFormProperty) != nullptr; }
 
 Form* FormOf(HWND w) { return static_cast<Form*>(GetPropA(w, kFormProperty)); }

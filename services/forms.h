@@ -68,6 +68,10 @@ T* StateOf(HWND w) {
   return static_cast<T*>(FormOf(w));
 }
 
+// Registers a custom control's window class: the procedure and the mouse cursor over it.
+// Registering a class a second time fails harmlessly.
+void RegisterControlClass(const char* windowClass, WNDPROC procedure, LPCSTR cursor);
+
 // The form of that class on this thread, if one exists.
 HWND FindForm(const char* windowClass);
 void DestroyAllForms();

@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "services/forms.h"
+
 const char kPictureBoxClass[] = "QuelvarPictureBox";
 
 namespace {
@@ -119,15 +121,7 @@ LRESULT CALLBACK PictureBoxProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-void RegisterPictureBox() {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = PictureBoxProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kPictureBoxClass;
-  RegisterClassExA(&wc);  // fails harmlessly when already registered
-}
+void RegisterPictureBox() { RegisterControlClass(kPictureBoxClass, PictureBoxProc, IDC_ARROW); }
 
 bool SetPicture(HWND box, const ByteBlock& png) {
   Picture* held = PictureOf(box);

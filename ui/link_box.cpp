@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "services/forms.h"
 #include "services/handles.h"
 
 const char kLinkBoxClass[] = "QuelvarLinkBox";
@@ -76,15 +77,7 @@ LRESULT CALLBACK LinkBoxProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-void RegisterLinkBox() {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = LinkBoxProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursor(nullptr, IDC_HAND);
-  wc.lpszClassName = kLinkBoxClass;
-  RegisterClassExA(&wc);  // fails harmlessly when already registered
-}
+void RegisterLinkBox() { RegisterControlClass(kLinkBoxClass, LinkBoxProc, IDC_HAND); }
 
 LinkTarget GetLinkTarget(HWND link) { return StateOf(link)->target; }
 
