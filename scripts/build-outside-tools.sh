@@ -40,29 +40,18 @@ start=$(date +%s)
 
 # bookworm's source list is the machine's (scripts/setup.sh adds it). dfu-programmer's
 # files are only to be had from unstable, through apt lists of this script's own.
-sid="$work/apt-sid"
-sid_opts=(-o "Dir::Etc::SourceList=$sid/sid.sources" -o "Dir::Etc::SourceParts=-"
-  -o "Dir::State::Lists=$sid/lists" -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache="
-  -o "APT::Get::List-Cleanup=0")
-sid_lists() {
-  [ -d "$sid/lists" ] && return 0
-  mkdir -p "$sid/lists/partial"
-  cat >"$sid/sid.sources" <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: sid
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  run apt-get "${sid_opts[@]}" update
-}
+source "$top/scripts/private-apt.sh"
+apt_opts=()
 
 # Fetches and unpacks one source package into $work/NAME; sets $src to its folder. Apt
 # checks every file against the signed archive index. Where the archive serves only the
 # upstream tarball, that is built without Debian's patches, and the versions file says so.
 fetch() { # package suite
   local pkg=$1 suite=$2 opts=() dir="$work/$1" ver
-  if [ "$suite" = sid ]; then sid_lists; opts=("${sid_opts[@]}"); fi
+  if [ "$suite" = sid ]; then
+    [ ${#apt_opts[@]} -gt 0 ] || run private_apt "$work/apt-sid" deb-src sid
+    opts=("${apt_opts[@]}")
+  fi
   mkdir -p "$dir"
   ver=$(apt-cache "${opts[@]}" showsrc "$pkg" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1)
   [ -n "$ver" ] || { log "no source package $pkg in $suite (is deb-src for it configured?)"; exit 1; }

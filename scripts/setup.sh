@@ -95,21 +95,12 @@ cmd10="$deps/cmd10/cmd10.exe"
 if [ ! -f "$cmd10" ]; then
   log "fetching the Wine 10 command processor"
   alt="$deps/apt-trixie"
-  mkdir -p "$alt/lists/partial" "$alt/archives/partial" "$deps/cmd10"
-  cat >"$alt/trixie.sources" <<'SRC'
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: trixie
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  opts=(-o "Dir::Etc::SourceList=$alt/trixie.sources" -o "Dir::Etc::SourceParts=-"
-    -o "Dir::State::Lists=$alt/lists" -o "Dir::Cache::Archives=$alt/archives"
-    -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache=" -o "APT::Get::List-Cleanup=0")
-  apt-get "${opts[@]}" update -qq
+  mkdir -p "$deps/cmd10"
+  source "$top/scripts/private-apt.sh"
+  private_apt "$alt" deb trixie
   if [ "$test_arch" = i686 ]; then pkg=i386 lib=i386-linux-gnu/wine/i386-windows
   else pkg=amd64 lib=x86_64-linux-gnu/wine/x86_64-windows; fi
-  (cd "$alt" && apt-get "${opts[@]}" download -qq "libwine:$pkg" >/dev/null 2>&1)
+  (cd "$alt" && apt-get "${apt_opts[@]}" download -qq "libwine:$pkg" >/dev/null 2>&1)
   dpkg-deb -x "$alt"/libwine_*_"$pkg".deb "$alt/x"
   cp "$alt/x/usr/lib/$lib/cmd.exe" "$cmd10"
   rm -rf "$alt"
